@@ -18,9 +18,7 @@ double onOff(bool on) { return on ? 1.0 : 0.0; }
 
 Strip::Strip()
 {
-    eqEngine.prepare(sampleRate);
     prepare(sampleRate, maxBlock);
-    initialised = false;
 }
 
 void Strip::prepare(double newSampleRate, int newMaxBlock)
@@ -123,9 +121,23 @@ void Strip::process(double* left, double* right, int n)
         silentRun += n;
     }
     else if (asleep)
+    {
+        // Wake with everything cleared and snapped. The extra set() marks the
+        // strip as initialised, so the next block's set() glides instead of
+        // clearing the filters again in the middle of the signal.
         reset();
+        set(current);
+    }
     else
         silentRun = 0;
+
+    // A stage-order change whose fade has reached silence takes effect here, at
+    // a sub-block start, so the new arrangement is heard from the rising fade on.
+    if (orderFade == 0.0)
+    {
+        dynFirst = current.dynBeforeEq;
+        eqInSidechain = current.scInt;
+    }
 
     double inPeaks[2] = { 0, 0 };
     double outPeaks[2] = { 0, 0 };
@@ -198,13 +210,10 @@ void Strip::outputStage(double* left, double* right, int n, double peaks[2])
     {
         smoothToward(outGain, outGainTarget, smoothCoef);
 
+        // The fade falls while the wanted arrangement differs from the one in
+        // force, and holds at silence until the next sub-block commits it.
         const bool arranged = current.dynBeforeEq == dynFirst && current.scInt == eqInSidechain;
         rampToward(orderFade, arranged ? 1.0 : 0.0, rampStep);
-        if (! arranged && orderFade == 0.0)
-        {
-            dynFirst = current.dynBeforeEq;
-            eqInSidechain = current.scInt;
-        }
 
         // Console saturation and level match are not in yet: the fader and the
         // order fade are the whole gain here.

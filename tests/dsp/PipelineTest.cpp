@@ -189,13 +189,54 @@ TEST(Pipeline, ChangingTheStageOrderDipsToSilenceFor5msEachWay)
         const int ramp = 240;   // 5 ms at 48 kHz
         for (int k = 0; k < ramp; ++k)
             ASSERT_NEAR(y[k], 0.5 * (1.0 - (k + 1.0) / ramp), 1e-12) << k;
-        // The fade lands exactly on 0 (within one step of rounding) and the
-        // new arrangement takes over there.
+        // The fade lands exactly on 0 (within one step of rounding) and holds
+        // there until the next sub-block, where the new arrangement takes over
+        // and the fade rises again.
         const auto zero = std::find(y.begin(), y.end(), 0.0) - y.begin();
         EXPECT_TRUE(zero == ramp - 1 || zero == ramp) << zero;
-        for (int j = 1; j <= ramp; ++j)
-            ASSERT_NEAR(y[zero + j], 0.5 * j / ramp, 1e-12) << j;
-        EXPECT_EQ(y[2 * ramp + 10], 0.5);
+        const int nextSubBlock = 512;   // the change came at a sub-block start
+        for (auto k = zero; k < nextSubBlock; ++k)
+            ASSERT_EQ(y[k], 0.0) << k;
+        for (int j = 0; j < ramp; ++j)
+            ASSERT_NEAR(y[nextSubBlock + j], 0.5 * (j + 1.0) / ramp, 1e-12) << j;
+        EXPECT_EQ(y[nextSubBlock + ramp + 10], 0.5);
+    }
+}
+
+// Largest sample-to-sample step of a signal, a measure of clicks.
+double largestStep(const std::vector<double>& v, size_t from)
+{
+    double step = 0;
+    for (size_t i = from + 1; i < v.size(); ++i)
+        step = std::max(step, std::abs(v[i] - v[i - 1]));
+    return step;
+}
+
+TEST(Pipeline, StageOrderChangesWithAnActiveEqDoNotClick)
+{
+    // A 100 Hz sine through a +12 dB LF bell; switching the EQ into and out of
+    // the sidechain changes the level by 12 dB, which must happen behind the fade.
+    const double rate = 48000, f = 100, amplitude = 0.1;
+    for (const int block : { 64, 512, 2048 })
+    {
+        vaz::StripSettings s;
+        s.eq.lfBell = true;
+        s.eq.lfGainDb = 12;
+        StripHarness h(rate, block, s);
+        std::vector<double> left(static_cast<size_t>(rate)), right;
+        for (size_t i = 0; i < left.size(); ++i)
+            left[i] = amplitude * std::sin(2 * 3.14159265358979323846 * f * static_cast<double>(i) / rate);
+        right = left;
+        for (size_t start = 0; start < left.size(); start += static_cast<size_t>(block))
+        {
+            s.scInt = (start / 4096) % 2 == 1;   // toggles every 4096 samples
+            h.strip.set(s);
+            const int n = static_cast<int>(std::min<size_t>(static_cast<size_t>(block), left.size() - start));
+            h.strip.process(left.data() + start, right.data() + start, n);
+        }
+        // The steepest slope of the boosted sine is 2π·f/fs · 4 · amplitude per sample.
+        const double sineStep = 2 * 3.14159265358979323846 * f / rate * std::pow(10.0, 12 / 20.0) * amplitude;
+        EXPECT_LT(largestStep(left, 2000), 1.1 * sineStep) << block;
     }
 }
 
@@ -252,6 +293,34 @@ TEST(Pipeline, SleepsAfterOneSecondOfSilenceAndWakesClean)
     EXPECT_EQ(firstAbove(wakeL, 0.0), 5 + lat);
     EXPECT_EQ(wakeL[5 + static_cast<size_t>(lat)], 0.3);
     EXPECT_EQ(firstAbove(wakeR, 0.0), -1);
+}
+
+TEST(Pipeline, WakingFromSleepLeavesTheFiltersRunning)
+{
+    // After a wake the strip must sound exactly like a freshly prepared one: the
+    // block after the wake must not clear the filters again.
+    vaz::StripSettings s;
+    s.eq.lfBell = true;
+    s.eq.lfGainDb = 12;
+    s.eq.lfHz = 60;
+    s.eq.hpfHz = 30;
+    std::vector<double> wake(4096), wakeR;
+    for (size_t i = 0; i < wake.size(); ++i)
+        wake[i] = 0.5 * std::sin(2 * 3.14159265358979323846 * 60 * static_cast<double>(i) / 48000);
+    wakeR = wake;
+
+    StripHarness slept(48000, 512, s);
+    std::vector<double> zl(2 * 48000, 0.0), zr = zl;
+    slept.run(zl, zr, s);
+    ASSERT_TRUE(slept.strip.isAsleep());
+    auto a = wake, aR = wakeR;
+    slept.run(a, aR, s);
+
+    StripHarness fresh(48000, 512, s);
+    auto b = wake, bR = wakeR;
+    fresh.run(b, bR, s);
+    for (size_t i = 0; i < a.size(); ++i)
+        ASSERT_EQ(a[i], b[i]) << i;
 }
 
 TEST(Pipeline, NaNNeverCountsAsSilence)

@@ -106,7 +106,7 @@ TEST(Processor, SnapshotCarriesParameterDefaultsAndConversions)
 
     // The hit shape is the raw value truncated toward zero and clamped to 0..2.
     auto* shape = p.parameters.getRawParameterValue("tr_shape");
-    for (const auto [raw, expected] : { std::pair { 2.7f, 2 }, { -0.3f, 0 }, { 1.9f, 1 }, { 7.0f, 2 }, { -4.0f, 0 } })
+    for (const auto& [raw, expected] : { std::pair { 2.7f, 2 }, { -0.3f, 0 }, { 1.9f, 1 }, { 7.0f, 2 }, { -4.0f, 0 } })
     {
         shape->store(raw);
         EXPECT_EQ(p.settings().transient.shape, expected) << raw;
@@ -116,7 +116,7 @@ TEST(Processor, SnapshotCarriesParameterDefaultsAndConversions)
 TEST(Processor, ReportsLatencyPerSampleRate)
 {
     VovuzaAudioProcessor p;
-    for (const auto [rate, latency] : { std::pair { 48000.0, 107 }, { 48000.0, 107 }, { 44100.0, 101 },
+    for (const auto& [rate, latency] : { std::pair { 48000.0, 107 }, { 48000.0, 107 }, { 44100.0, 101 },
                                         { 96000.0, 179 }, { 192000.0, 295 } })
     {
         p.prepareToPlay(rate, 256);
@@ -194,6 +194,39 @@ TEST(Processor, DeltaOfNeutralSettingsIsSilenceThroughTheShell)
     juce::MidiBuffer midi;
     p.processBlock(buffer, midi);
     EXPECT_EQ(buffer.getMagnitude(0, 4096), 0.0f);
+}
+
+TEST(Processor, StateRoundTripKeepsEveryParameterAndViewProperty)
+{
+    VovuzaAudioProcessor a;
+    std::mt19937 rng(15);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    for (auto* param : a.getParameters())
+        param->setValueNotifyingHost(unit(rng));
+    a.parameters.state.setProperty("expanded", true, nullptr);
+    a.parameters.state.setProperty("uiScale", 1.5, nullptr);
+
+    juce::MemoryBlock blob;
+    a.getStateInformation(blob);
+    VovuzaAudioProcessor b;
+    b.setStateInformation(blob.getData(), static_cast<int>(blob.getSize()));
+    for (int i = 0; i < a.getParameters().size(); ++i)
+    {
+        auto* pa = dynamic_cast<juce::RangedAudioParameter*>(a.getParameters()[i]);
+        auto* pb = dynamic_cast<juce::RangedAudioParameter*>(b.getParameters()[i]);
+        ASSERT_TRUE(pa != nullptr && pb != nullptr);
+        const float plain = pa->convertFrom0to1(pa->getValue());
+        EXPECT_NEAR(pb->convertFrom0to1(pb->getValue()), plain, 1e-5f * (1 + std::abs(plain))) << pa->getParameterID();
+        EXPECT_EQ(pb->getCurrentValueAsText(), pa->getCurrentValueAsText()) << pa->getParameterID();
+    }
+    EXPECT_TRUE(static_cast<bool>(b.parameters.state.getProperty("expanded")));
+    EXPECT_EQ(static_cast<double>(b.parameters.state.getProperty("uiScale")), 1.5);
+
+    // A damaged blob changes nothing.
+    const float before = b.getParameters()[0]->getValue();
+    const char junk[] = "not a state";
+    b.setStateInformation(junk, sizeof(junk));
+    EXPECT_EQ(b.getParameters()[0]->getValue(), before);
 }
 
 } // namespace
