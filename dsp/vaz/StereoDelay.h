@@ -25,8 +25,6 @@ public:
         pos = 0;
     }
 
-    int length() const { return static_cast<int>(left.size()); }
-
     void push(double inL, double inR, double& outL, double& outR)
     {
         left[pos] = inL;

@@ -37,12 +37,8 @@ public:
     // the detectors listen to the equalised sidechain copies instead.
     void dynamics(double* left, double* right, int n, bool sidechainFromEq);
 
-    double getSampleRate() const { return sampleRate; }
-    int getMaxBlock() const { return maxBlock; }
     int latency() const { return latencySamples(sampleRate); }
     bool isAsleep() const { return asleep; }
-    double getOrderFade() const { return orderFade; }
-    const StripSettings& getCurrent() const { return current; }
     const fj::IirEngine& getEqEngine() const { return eqEngine; }
 
 private:
