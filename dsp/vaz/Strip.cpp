@@ -122,11 +122,11 @@ void Strip::process(double* left, double* right, int n)
     }
     else if (asleep)
     {
-        // Wake with everything cleared and snapped. The extra set() marks the
-        // strip as initialised, so the next block's set() glides instead of
-        // clearing the filters again in the middle of the signal.
+        // Wake with everything cleared and snapped (reset() has done both), but
+        // initialised, so the next block's set() glides instead of clearing the
+        // filters again in the middle of the signal.
         reset();
-        set(current);
+        initialised = true;
     }
     else
         silentRun = 0;
@@ -205,15 +205,15 @@ void Strip::outputStage(double* left, double* right, int n, double peaks[2])
 {
     const double bypassTarget = onOff(current.bypass);
     const double deltaTarget = onOff(current.delta);
+    // The order fade falls while the wanted arrangement differs from the one in
+    // force, and holds at silence until the next sub-block commits it.
+    const bool arranged = current.dynBeforeEq == dynFirst && current.scInt == eqInSidechain;
+    const double orderTarget = arranged ? 1.0 : 0.0;
 
     for (int i = 0; i < n; ++i)
     {
         smoothToward(outGain, outGainTarget, smoothCoef);
-
-        // The fade falls while the wanted arrangement differs from the one in
-        // force, and holds at silence until the next sub-block commits it.
-        const bool arranged = current.dynBeforeEq == dynFirst && current.scInt == eqInSidechain;
-        rampToward(orderFade, arranged ? 1.0 : 0.0, rampStep);
+        rampToward(orderFade, orderTarget, rampStep);
 
         // Console saturation and level match are not in yet: the fader and the
         // order fade are the whole gain here.

@@ -3,19 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
 
 namespace {
-
-std::vector<double> noise(size_t n, unsigned seed, double amplitude = 0.5)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> dist(-amplitude, amplitude);
-    std::vector<double> v(n);
-    for (auto& x : v)
-        x = dist(rng);
-    return v;
-}
 
 int firstAbove(const std::vector<double>& v, double threshold)
 {
@@ -225,7 +214,7 @@ TEST(Pipeline, StageOrderChangesWithAnActiveEqDoNotClick)
         StripHarness h(rate, block, s);
         std::vector<double> left(static_cast<size_t>(rate)), right;
         for (size_t i = 0; i < left.size(); ++i)
-            left[i] = amplitude * std::sin(2 * 3.14159265358979323846 * f * static_cast<double>(i) / rate);
+            left[i] = amplitude * std::sin(2 * kPi * f * static_cast<double>(i) / rate);
         right = left;
         for (size_t start = 0; start < left.size(); start += static_cast<size_t>(block))
         {
@@ -235,7 +224,7 @@ TEST(Pipeline, StageOrderChangesWithAnActiveEqDoNotClick)
             h.strip.process(left.data() + start, right.data() + start, n);
         }
         // The steepest slope of the boosted sine is 2π·f/fs · 4 · amplitude per sample.
-        const double sineStep = 2 * 3.14159265358979323846 * f / rate * std::pow(10.0, 12 / 20.0) * amplitude;
+        const double sineStep = 2 * kPi * f / rate * std::pow(10.0, 12 / 20.0) * amplitude;
         EXPECT_LT(largestStep(left, 2000), 1.1 * sineStep) << block;
     }
 }
@@ -306,7 +295,7 @@ TEST(Pipeline, WakingFromSleepLeavesTheFiltersRunning)
     s.eq.hpfHz = 30;
     std::vector<double> wake(4096), wakeR;
     for (size_t i = 0; i < wake.size(); ++i)
-        wake[i] = 0.5 * std::sin(2 * 3.14159265358979323846 * 60 * static_cast<double>(i) / 48000);
+        wake[i] = 0.5 * std::sin(2 * kPi * 60 * static_cast<double>(i) / 48000);
     wakeR = wake;
 
     StripHarness slept(48000, 512, s);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
 
 namespace {
 
@@ -23,16 +22,6 @@ vaz::StripSettings boosted()
 double glided(double target, int periods)
 {
     return target * (1.0 - std::pow(std::exp(-16.0 / (0.02 * kRate)), periods));
-}
-
-std::vector<double> noise(size_t n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> dist(-0.5, 0.5);
-    std::vector<double> v(n);
-    for (auto& x : v)
-        x = dist(rng);
-    return v;
 }
 
 TEST(StripEq, PreparedStripStartsWithTheFinalCurve)

@@ -3,7 +3,21 @@
 #include "vaz/Strip.h"
 
 #include <algorithm>
+#include <random>
 #include <vector>
+
+inline constexpr double kPi = 3.14159265358979323846;
+
+// Uniform white noise in [-amplitude, amplitude], repeatable by seed.
+inline std::vector<double> noise(size_t n, unsigned seed, double amplitude = 0.5)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> dist(-amplitude, amplitude);
+    std::vector<double> v(n);
+    for (auto& x : v)
+        x = dist(rng);
+    return v;
+}
 
 // Runs a prepared strip over whole signals in sub-blocks, as the processor does.
 struct StripHarness
